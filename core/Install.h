@@ -1,0 +1,198 @@
+#pragma once
+
+// The installer object: the whole state of one run. Every subsystem reads
+// and writes it; its operations live in the folder of the subsystem they
+// belong to (install/Registry.cpp, payload/StringLookup.cpp, ...).
+
+#include "core/KeyEntry.h"
+#include "payload/Guard.h"
+#include "payload/StringTable.h"
+#include "text/GString.h"
+#include "text/Types.h"
+
+#include <windows.h>
+
+class CWizard;
+
+class CInstallBase
+{
+public:
+    CInstallBase();
+
+    virtual HWND GetOwnerWindow();
+    virtual int Init(HINSTANCE hInstance);
+    virtual void ReleaseTables();
+    virtual const u32* FindString(u32 id);
+
+protected:
+    // No virtual destructor: only CInstall is ever destroyed, as itself.
+    ~CInstallBase();
+
+public:
+    HINSTANCE m_hInstance;
+    CGuard m_guard;
+    CStringTable m_commonStrings;
+    CStringTable m_langStrings[2];
+    i32 m_page;
+    i32 m_osVersion;
+    i32 m_uiLanguage;
+    i32 m_is64Bit;
+    u16 m_processorArch;
+    GString m_scratch;
+
+private:
+    CInstallBase(const CInstallBase&);
+    CInstallBase& operator=(const CInstallBase&);
+};
+
+class CInstall : public CInstallBase
+{
+public:
+    CInstall();
+    virtual ~CInstall();
+
+    // ---- Lifecycle (core/Install.cpp) ----
+    HWND GetOwnerWindow() override;
+    int Init(HINSTANCE hInstance) override;
+    int Run();
+    void Finish();
+
+    // ---- Start-up checks (core/StartupChecks.cpp) ----
+    int DetectSystem(u32 procId, u32 libraryId);
+    int IsSystemSupported();
+    int ActivateRunningInstance();
+    int BuildPaths();
+    int DetectFamily();
+    int SetFamily(u32 family);
+    int DetectDecimalFlag();
+    int SetDecimalFlag(int flag);
+
+    // ---- Strings (payload/StringLookup.cpp) ----
+    void ReleaseTables() override;
+    const u32* FindString(u32 id) override;
+    int GetString(u32 id, GString& out);
+
+    // ---- Messages (ui/InstallMessages.cpp) ----
+    int ShowMessageId(u32 textId, u32 style);
+
+    // ---- Accessors used by the wizard pages ----
+    i32 GetPage() const { return m_page; }
+    void SetPage(i32 page) { m_page = page; }
+    i32 GetOsVersion() const { return m_osVersion; }
+    u16 GetLayoutLangId() const { return m_layoutLangId; }
+    void SetLayoutLangId(u16 langId) { m_layoutLangId = langId; }
+    const GString& GetLangName() const { return m_langName; }
+    int SetLangName(const GString& name) { return m_langName.Assign(name); }
+    i32 GetLangEntryOption() const { return m_langEntryOption; }
+    void SetLangEntryOption(i32 value) { m_langEntryOption = value; }
+    i32 GetHotkeyOption() const { return m_hotkeyOption; }
+    void SetHotkeyOption(i32 value) { m_hotkeyOption = value; }
+    i32 GetDesktopShortcuts() const { return m_desktopShortcuts; }
+    void SetDesktopShortcuts(i32 value) { m_desktopShortcuts = value; }
+    i32 GetAssocMatch() const { return m_assocMatch; }
+    i32 GetIsAdmin() const { return m_isAdmin; }
+    i32 GetUninstallDone() const { return m_uninstallDone; }
+    i32 GetInstallDone() const { return m_installDone; }
+    u32 GetInstalledVersion() const { return m_installedVersion; }
+    i32 GetUiLanguage() const { return m_uiLanguage; }
+    int SetUiLanguage(u32 language);
+    i32 GetFamily() const { return m_family; }
+    i32 GetDecimalFlag() const { return m_decimalFlag; }
+    i32 GetAltSetB() const { return m_altSetB; }
+    void SetAltSetB(i32 value) { m_altSetB = value; }
+    i32 GetUpdateMode() const { return m_updateMode; }
+    void SetUpdateMode(i32 value);
+
+    // ---- Registry layer (install/Registry.cpp) ----
+
+    // ---- Files, folders, temporary files and processes (install/Files.cpp) ----
+
+    // ---- Shortcuts (install/Shortcut.cpp) ----
+
+    // ---- Privileges and restart (install/Privileges.cpp) ----
+
+    // ---- Key remapping store (install/KeyStore.cpp) ----
+
+    // ---- Installation record (install/Record.cpp) ----
+
+    // ---- Layout library preparation (install/LayoutLibrary.cpp) ----
+
+    // ---- Install procedure (install/InstallProcedure.cpp) ----
+
+    // ---- Uninstall procedure (install/UninstallProcedure.cpp) ----
+
+public:
+    u16 m_defaultLangId;
+    u16 m_layoutLangId;
+    i32 m_langEntryOption;
+    i32 m_assocMatch;
+    i32 m_isAdmin;
+    i32 m_uninstallDone;
+    i32 m_installDone;
+    i32 m_restartRequested;
+    i32 m_licenceAccepted;
+    i32 m_hotkeyOption;
+    i32 m_desktopShortcuts;
+    i32 m_desktopLink3Made;
+    i32 m_desktopLink1Made;
+    i32 m_desktopLink2Made;
+    i32 m_family;
+    i32 m_decimalFlag;
+    i32 m_altSetA;
+    i32 m_altSetB;
+    i32 m_updateMode;
+    i32 m_scancodeMapSeen;
+    KeyEntry* m_keys;
+    i32 m_keyCount;
+    CStringTable m_setupStrings;
+    CWizard* m_wizard;
+
+    // The 36 texts: display name, recorded layout, folders, then for each
+    // installed-file slot the recorded path followed by the current one.
+    GString m_langName;
+    GString m_recordedPrevLayout;
+    GString m_makerFolder;
+    GString m_productFolder;
+    GString m_menuMakerFolder;
+    GString m_menuFolder;
+    GString m_recordedMainDocument;
+    GString m_mainDocument;
+    GString m_recordedMainDocumentMenuLink;
+    GString m_mainDocumentMenuLink;
+    GString m_recordedMainDocumentDesktopLink;
+    GString m_mainDocumentDesktopLink;
+    GString m_recordedExtraDocument;
+    GString m_extraDocument;
+    GString m_recordedExtraDocumentMenuLink;
+    GString m_extraDocumentMenuLink;
+    GString m_recordedExtraDocumentDesktopLink;
+    GString m_extraDocumentDesktopLink;
+    GString m_recordedLauncher;
+    GString m_launcher;
+    GString m_recordedLauncherMenuLink;
+    GString m_launcherMenuLink;
+    GString m_recordedLauncherDesktopLink;
+    GString m_launcherDesktopLink;
+    GString m_recordedTargetLinkMenu;
+    GString m_targetLinkMenu;
+    GString m_recordedTargetLinkDesktop;
+    GString m_targetLinkDesktop;
+    GString m_recordedTargetFile;
+    GString m_targetFile;
+    GString m_runningProgram;
+    GString m_setupLinkTitle;
+    GString m_recordedSetupCopy;
+    GString m_setupCopy;
+    GString m_recordedSetupMenuLink;
+    GString m_setupMenuLink;
+
+    u32 m_storedVersion;
+    u32 m_storedVersion2;
+    i32 m_docRefCount;
+    u32 m_installedVersion;
+    u32 m_installCount;
+
+private:
+    CInstall(const CInstall&);
+    CInstall& operator=(const CInstall&);
+};
