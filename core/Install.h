@@ -104,12 +104,75 @@ public:
     void SetUpdateMode(i32 value);
 
     // ---- Registry layer (install/Registry.cpp) ----
+    // Names are string ids (id forms) or wide texts (raw forms). A key that
+    // a caller opened or created is closed by that caller.
+    HKEY OpenKey(HKEY parent, const wch* subKey, u32 access);
+    HKEY OpenKey(HKEY parent, u32 subKeyId, u32 access);
+    HKEY CreateKey(HKEY parent, const wch* subKey, u32 access);
+    HKEY CreateKey(HKEY parent, u32 subKeyId, u32 access);
+    int SetBinaryValue(HKEY key, const wch* name, const void* data, u32 size);
+    int SetBinaryValue(HKEY key, u32 nameId, const void* data, u32 size);
+    // A new buffer the caller frees with free(); null when refused.
+    u8* GetBinaryValue(HKEY key, const wch* name, u32& size);
+    u8* GetBinaryValue(HKEY key, u32 nameId, u32& size);
+    int SetDwordValue(HKEY key, const wch* name, u32 value);
+    int SetDwordValue(HKEY key, u32 nameId, u32 value);
+    int GetDwordValue(HKEY key, const wch* name, u32& value);
+    int GetDwordValue(HKEY key, u32 nameId, u32& value);
+    int SetStringValue(HKEY key, const wch* name, GString& text);
+    int SetStringValue(HKEY key, u32 nameId, GString& text);
+    int SetStringValueFromId(HKEY key, u32 nameId, u32 textId);
+    int GetStringValue(HKEY key, const wch* name, GString& out);
+    int GetStringValue(HKEY key, u32 nameId, GString& out);
+    int StringValueEquals(HKEY key, const wch* name, GString& text);
+    int StringValueEquals(HKEY key, u32 nameId, GString& text);
+    int DeleteValue(HKEY key, const wch* name);
+    void DeleteValue(HKEY key, u32 nameId);
+    int DeleteKey(HKEY parent, u32 subKeyId);
+    int SetMachineString(u32 keyPathId, u32 nameId, u32 textId);
 
     // ---- Files, folders, temporary files and processes (install/Files.cpp) ----
+    // Optional platform functions, looked up by name (GetProcById); cast the
+    // FARPROC through void (*)() to these.
+    typedef void(WINAPI* NativeSystemInfoProc)(SYSTEM_INFO* info);
+    typedef UINT(WINAPI* SystemWow64FolderProc)(wchar_t* buffer, UINT size);
+    typedef BOOL(WINAPI* RedirectionDisableProc)(void** saved);
+    typedef BOOL(WINAPI* RedirectionRevertProc)(void* saved);
+    typedef LONG(WINAPI* DeleteKeyViewProc)(HKEY parent, const wchar_t* subKey, DWORD access, DWORD reserved);
+
+    int GetSpecialFolder(int csidl, GString& out);
+    int GetSystemFolder(GString& out);
+    HANDLE CreateFileForWrite(const wch* path);
+    int WriteBytes(HANDLE file, const void* data, u32 size);
+    int WriteText(HANDLE file, GString& text);
+    int WriteItemToFile(const wch* path, const void* item, u32 itemSize);
+    int DeleteOrSchedule(const wch* path);
+    int DeleteOrSchedule(GString& path);
+    int EnsureFolder(const wch* path);
+    int RemoveFolder(GString& path);
+    int GetTempFolder(GString& out);
+    int MakeTempFile(GString& out, u32 prefixId, const wch* folder);
+    // Formats string formatId with the arguments and starts it; 0 only for
+    // format id 0. A program not named by a full path is taken from the
+    // system folder, never searched for.
+    int RunCommand(u32 formatId, ...);
+    int RunCommandLine(GString& commandLine);
+    int PinProgramToSystemFolder(GString& commandLine, GString& program);
+    int GetAssociatedProgram(u32 extensionId, GString& out);
+    int AssociatedProgramContains(u32 extensionId, u32 needleId);
+    int OpenWithAssociatedProgram(u32 extensionId, u32 formatId, const wch* argument);
+    HMODULE LoadLibraryById(u32 libraryId);
+    FARPROC GetProcById(u32 nameId, u32 libraryId, HMODULE& module);
+    HMODULE GetRedirectionSwitch(RedirectionDisableProc& disable, RedirectionRevertProc& revert);
+    int LoadTextItem(const void* item, u32 itemSize, GString& out);
 
     // ---- Shortcuts (install/Shortcut.cpp) ----
+    int CreateShortcut(const wch* target, const wch* linkPath, const wch* description,
+                       const wch* iconPath, int iconIndex);
 
     // ---- Privileges and restart (install/Privileges.cpp) ----
+    int IsUserAdmin();
+    int RestartSystem();
 
     // ---- Key remapping store (install/KeyStore.cpp) ----
 
