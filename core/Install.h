@@ -181,6 +181,7 @@ public:
     // ---- Layout library preparation (install/LayoutLibrary.cpp) ----
 
     // ---- Install procedure (install/InstallProcedure.cpp) ----
+    int SetStartupValue();
 
     // ---- Uninstall procedure (install/UninstallProcedure.cpp) ----
 

@@ -1,0 +1,13 @@
+# 64-bit Windows: the same program and every test program, run under Wine.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(KLAWISZ_TRIPLET x86_64-w64-mingw32)
+set(CMAKE_C_COMPILER ${KLAWISZ_TRIPLET}-gcc)
+set(CMAKE_CXX_COMPILER ${KLAWISZ_TRIPLET}-g++)
+set(CMAKE_RC_COMPILER ${KLAWISZ_TRIPLET}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${KLAWISZ_TRIPLET})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+# Test programs are Windows programs: ctest runs them through Wine.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
