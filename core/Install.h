@@ -71,6 +71,9 @@ public:
     void ReleaseTables() override;
     const u32* FindString(u32 id) override;
     int GetString(u32 id, GString& out);
+    // Init steps 2 and 3: load the key block, decode and attach the four
+    // string tables (common, setup, language 0, language 1).
+    int AttachStringTables();
 
     // ---- Messages (ui/InstallMessages.cpp) ----
     int ShowMessageId(u32 textId, u32 style);
