@@ -178,8 +178,23 @@ public:
     int RestartSystem();
 
     // ---- Key remapping store (install/KeyStore.cpp) ----
+    // Walks stop at the first record with scancode 0; null when not found.
+    const KeyEntry* FindDefaultKey(u16 scancode) const;
+    KeyEntry* FindKey(u16 scancode);
+    // Clears every choice that repeats the key's default; 0 without a table.
+    int NormaliseKeys();
+    // Takes over a buffer from malloc (as GetBinaryValue gives it) and frees it.
+    int ApplyStoredOverrides(u8* buffer, u32 size);
+    // A new buffer the caller frees with free(), possibly of size 0; null
+    // without a table.
+    u8* BuildStoredOverrides(u32& size);
+    void ReadScancodeMap();
+    int WriteScancodeMap();
 
     // ---- Installation record (install/Record.cpp) ----
+    void ReadRecord();
+    int WriteRecord();
+    int RemoveRecord();
 
     // ---- Layout library preparation (install/LayoutLibrary.cpp) ----
 
