@@ -15,6 +15,26 @@ static const WndPair kEulaTexts[] = {
     { 0, 0 },
 };
 
+// A multi-line edit control breaks lines only at CR LF: the licence files
+// may end their lines with LF alone.
+static int ToEditLines(GString& text, GString& out)
+{
+    const wch* units = text.MakeWide();
+    if (!units)
+        return 0;
+    out.ClearWide();
+    int length = text.Length();
+    int runStart = 0;
+    for (int i = 0; i < length; i++) {
+        if (units[i] != '\n' || (i > 0 && units[i - 1] == '\r'))
+            continue;
+        if (!out.AppendWideRaw(units + runStart, i - runStart) || !out.AppendChar('\r'))
+            return 0;
+        runStart = i;
+    }
+    return out.AppendWideRaw(units + runStart, length - runStart);
+}
+
 CDlgEula::CDlgEula()
 {
 }
@@ -35,12 +55,9 @@ int CDlgEula::OnInitDialog()
 
     // A licence text that cannot be read leaves the box empty; the user can
     // still accept and go on.
-    GString licence;
-    if (m_wizard && m_wizard->LoadLicenceText(licence)) {
-        const wch* text = licence.MakeWide();
-        if (text)
-            SetItemText(IDC_EULA_TEXT, text);
-    }
+    GString licence, shown;
+    if (m_wizard && m_wizard->LoadLicenceText(licence) && ToEditLines(licence, shown))
+        SetItemText(IDC_EULA_TEXT, shown.MakeWide());
 
     HWND accept = GetDlgItem(m_hwnd, IDC_EULA_ACCEPT);
     if (accept)
