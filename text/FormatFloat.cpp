@@ -48,7 +48,7 @@ int SignificantDigits(double x, int n, char* out, int* decpt)
     if (r.ec != std::errc())
         return -1;
     // "d.ddd...e+XX": read the exponent, then close the gap of the point.
-    const char* e = r.ptr;
+    const char* e = r.ptr - 1;
     while (e > out && *e != 'e')
         --e;
     const int negativeExponent = e[1] == '-';
