@@ -5,8 +5,8 @@ set -eu
 
 # package -> a file it installs, to test for it without asking apt.
 need="
-g++-mingw-w64-i686:/usr/bin/i686-w64-mingw32-g++
-g++-mingw-w64-x86-64:/usr/bin/x86_64-w64-mingw32-g++
+g++-mingw-w64-i686-posix:/usr/bin/i686-w64-mingw32-g++-posix
+g++-mingw-w64-x86-64-posix:/usr/bin/x86_64-w64-mingw32-g++-posix
 binutils-mingw-w64-i686:/usr/bin/i686-w64-mingw32-windres
 binutils-mingw-w64-x86-64:/usr/bin/x86_64-w64-mingw32-windres
 libz-mingw-w64-dev:/usr/x86_64-w64-mingw32/include/zlib.h
