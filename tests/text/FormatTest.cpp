@@ -117,6 +117,10 @@ const GString& NarrowString()
 
 // ---- Integers ----
 
+// On the 32-bit build '%d' of a 64-bit argument leaves its upper half for the
+// next directive; on x86_64 every argument has a slot of its own, so no case
+// here depends on the slot width.
+
 TEST(FormatInteger, DirectivesGiveTheirText)
 {
     static const FormatCase cases[] = {
@@ -278,6 +282,7 @@ TEST(FormatText, NarrowStrings)
         FORMAT_CASE("precision counts characters", W("a\x00e9"), 1, W("%.2hs"), "a\xC3\xA9" "b"),
         FORMAT_CASE("precision keeps a three-byte sequence", W("\x20ac"), 1, W("%.1hs"), "\xE2\x82\xAC!"),
         FORMAT_CASE("width counts characters", W("   \x00e9|"), 1, W("%4hs|"), "\xC3\xA9"),
+        FORMAT_CASE("DEL counts as a character", W("\x007f" "a"), 1, W("%.2hs"), "\x7F" "ab"),
         FORMAT_CASE("malformed fails", W("ab"), 0, W("ab%hs"), "\xFF"),
         FORMAT_CASE("malformed fails without its fill", W("ab"), 0, W("ab%5hs"), "\xFF"),
         FORMAT_CASE("cut sequence fails", W(""), 0, W("%hs"), "a\xC3"),
