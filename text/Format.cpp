@@ -184,6 +184,68 @@ CFormatter::~CFormatter()
     va_end(m_args);
 }
 
+// Flags, width, precision and modifier of the directive that starts at p
+// (just after its '%'); returns where the conversion character is.
+const wch* CFormatter::Parse(const wch* p, Directive& d)
+{
+    d.flags = 0;
+    for (int flag = FlagOf(*p); flag; flag = FlagOf(*++p))
+        d.flags |= flag;
+    d.width = -1;
+    if (*p == '*')
+    {
+        int width = ArgInt();
+        if (width < 0)
+        {
+            d.flags |= kFlagMinus;
+            width = NegatedLimit(width);
+        }
+        d.width = width;
+        ++p;
+    }
+    else if (IsDigit(*p))
+    {
+        d.width = ReadNumber(&p);
+    }
+    d.precision = 0;
+    if (*p == '.')
+    {
+        ++p;
+        if (*p == '*')
+        {
+            d.precision = ArgInt();
+            ++p;
+        }
+        else if (IsDigit(*p))
+        {
+            d.precision = ReadNumber(&p);
+        }
+    }
+    d.modifier = kModNone;
+    if (*p == 'h')
+    {
+        d.modifier = kModShort;
+        ++p;
+    }
+    else if (*p == 'L')
+    {
+        d.modifier = kModLongLong;
+        ++p;
+    }
+    else if (*p == 'l')
+    {
+        ++p;
+        d.modifier = kModLong;
+        if (*p == 'l')
+        {
+            d.modifier = kModLongLong;
+            ++p;
+        }
+    }
+    d.conversion = *p;
+    return p;
+}
+
 int CFormatter::Run(const wch* format)
 {
     const wch* p = format;
@@ -207,61 +269,7 @@ int CFormatter::Run(const wch* format)
         }
 
         Directive d;
-        d.flags = 0;
-        for (int flag = FlagOf(*p); flag; flag = FlagOf(*++p))
-            d.flags |= flag;
-        d.width = -1;
-        if (*p == '*')
-        {
-            int width = ArgInt();
-            if (width < 0)
-            {
-                d.flags |= kFlagMinus;
-                width = NegatedLimit(width);
-            }
-            d.width = width;
-            ++p;
-        }
-        else if (IsDigit(*p))
-        {
-            d.width = ReadNumber(&p);
-        }
-        d.precision = 0;
-        if (*p == '.')
-        {
-            ++p;
-            if (*p == '*')
-            {
-                d.precision = ArgInt();
-                ++p;
-            }
-            else if (IsDigit(*p))
-            {
-                d.precision = ReadNumber(&p);
-            }
-        }
-        d.modifier = kModNone;
-        if (*p == 'h')
-        {
-            d.modifier = kModShort;
-            ++p;
-        }
-        else if (*p == 'L')
-        {
-            d.modifier = kModLongLong;
-            ++p;
-        }
-        else if (*p == 'l')
-        {
-            ++p;
-            d.modifier = kModLong;
-            if (*p == 'l')
-            {
-                d.modifier = kModLongLong;
-                ++p;
-            }
-        }
-        d.conversion = *p;
+        p = Parse(p, d);
 
         // Not a conversion: the directive is dropped and its last character
         // opens the following literal text.

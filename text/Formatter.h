@@ -77,6 +77,7 @@ private:
     intptr_t Anchor(const void* p) const;
     const void* Rebase(const void* p, intptr_t anchor) const;
 
+    const wch* Parse(const wch* p, Directive& d);
     int Convert(const Directive& d);
     int Integer(const Directive& d);
     int Character(const Directive& d);
