@@ -13,13 +13,18 @@ namespace
 
 typedef std::basic_string<wch> WString;
 
+// The text of a string of the expected width; a marker for the other width.
 WString Wide(const GString& s)
 {
+    if (!s.IsWide())
+        return W("<8-bit string>");
     return WString(s.WideText(0), (size_t)s.Length());
 }
 
 std::string Narrow(const GString& s)
 {
+    if (s.IsWide())
+        return "<wide string>";
     return std::string(s.NarrowText(0), (size_t)s.Length());
 }
 
@@ -73,7 +78,8 @@ TEST(GStringStorage, Growth_FollowsThe64ByteSteps)
         { "wide 10, 35, 65 units", 1, { 10, 25, 30 }, { 64, 128, 192 } },
         { "wide fills the 29 units of a 64-byte block", 1, { 10, 19 }, { 64, 64 } },
         { "wide 30th unit grows", 1, { 10, 20 }, { 64, 128 } },
-        { "wide growth by half the length", 1, { 61, 1 }, { 128, 192 } },
+        { "wide one unit past a full block", 1, { 61, 1 }, { 128, 192 } },
+        { "wide growth by half the length", 1, { 125, 1 }, { 256, 384 } },
         { "8-bit 59 bytes in 64", 0, { 59 }, { 64 } },
         { "8-bit 60 bytes need 128", 0, { 59, 1 }, { 64, 128 } },
     };
