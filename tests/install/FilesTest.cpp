@@ -717,3 +717,115 @@ TEST_F(StartedCommands, OpenWithAssociatedProgram_StartsTheRegisteredProgramWith
 }
 
 } // namespace
+
+namespace
+{
+
+// The program's own texts must name what the engine looks up and starts.
+class ProgramTexts : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_EQ(m_install.AttachStringTables(), 1); }
+
+    CInstall m_install;
+};
+
+TEST_F(ProgramTexts, FunctionNamesDenoteThePlatformFunctionsInTheirLibraries)
+{
+    struct Case
+    {
+        u32 nameId;
+        u32 libraryId;
+        const wchar_t* library;
+        const char* function;
+    };
+    const Case cases[] = {
+        {58, 144, L"kernel32.dll", "GetNativeSystemInfo"},
+        {60, 144, L"kernel32.dll", "GetSystemWow64DirectoryW"},
+        {56, 144, L"kernel32.dll", "Wow64DisableWow64FsRedirection"},
+        {57, 144, L"kernel32.dll", "Wow64RevertWow64FsRedirection"},
+        {59, 145, L"advapi32.dll", "RegDeleteKeyExW"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.function);
+        HMODULE module = 0;
+        FARPROC proc = m_install.GetProcById(c.nameId, c.libraryId, module);
+        ASSERT_NE(module, nullptr);
+        HMODULE expectedModule = LoadLibraryW(c.library);
+        EXPECT_EQ(reinterpret_cast<void*>(proc), reinterpret_cast<void*>(GetProcAddress(expectedModule, c.function)));
+        EXPECT_NE(proc, nullptr);
+        FreeLibrary(expectedModule);
+        FreeLibrary(module);
+    }
+    CInstall::RedirectionDisableProc disable = 0;
+    CInstall::RedirectionRevertProc revert = 0;
+    HMODULE module = m_install.GetRedirectionSwitch(disable, revert);
+    ASSERT_NE(module, nullptr);
+    EXPECT_NE(disable, nullptr);
+    EXPECT_NE(revert, nullptr);
+    FreeLibrary(module);
+}
+
+TEST_F(ProgramTexts, CommandsNameTheirProgramsInTheSystemFolder)
+{
+    wchar_t system[MAX_PATH];
+    const std::wstring systemFolder(system, GetSystemDirectoryW(system, MAX_PATH));
+    struct Case
+    {
+        const char* name;
+        u32 formatId;
+        const wchar_t* first;
+        const wchar_t* second;
+        std::wstring program;
+    };
+    const Case cases[] = {
+        {"language settings command", 49, L"C:\\temp\\settings.xml", 0, systemFolder + L"\\control.exe"},
+        {"associated program command", 2, L"C:\\windows\\system32\\rundll32.exe", L"shell32.dll,Control_RunDLL",
+         L"C:\\windows\\system32\\rundll32.exe"},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        GString format;
+        ASSERT_EQ(m_install.GetString(c.formatId, format), 1);
+        GString line;
+        ASSERT_EQ(line.Format(format.WideText(0), c.first, c.second), 1);
+        GString program;
+        ASSERT_EQ(m_install.PinProgramToSystemFolder(line, program), 1);
+        EXPECT_EQ(Lower(Text(program)), Lower(c.program));
+        EXPECT_NE(Text(line).find(c.first), std::wstring::npos);
+        wchar_t* part = 0;
+        wchar_t full[MAX_PATH];
+        EXPECT_GT(GetFullPathNameW(Text(program).c_str(), MAX_PATH, full, &part), 0u);
+        EXPECT_TRUE(FileExists(full)) << "the program the command names must be there";
+    }
+}
+
+TEST_F(ProgramTexts, MessagesOfTheStartupChecksExistInBothLanguages)
+{
+    for (u32 language = 0; language < 2; ++language)
+    {
+        ASSERT_EQ(m_install.SetUiLanguage(language), 1);
+        for (u32 id : {93u, 94u, 123u, 124u})
+        {
+            SCOPED_TRACE(testing::Message() << "language " << language << ", string " << id);
+            GString text;
+            EXPECT_EQ(m_install.GetString(id, text), 1);
+            EXPECT_FALSE(text.IsEmpty());
+        }
+    }
+}
+
+TEST_F(ProgramTexts, AssociationTestLooksForAnUpperCaseNeedle)
+{
+    GString needle;
+    ASSERT_EQ(m_install.GetString(45, needle), 1);
+    GString upper;
+    upper.Assign(needle);
+    upper.MakeUpper();
+    EXPECT_EQ(Text(needle), Text(upper));
+    EXPECT_FALSE(needle.IsEmpty());
+}
+
+} // namespace
