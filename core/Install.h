@@ -197,6 +197,28 @@ public:
     int RemoveRecord();
 
     // ---- Layout library preparation (install/LayoutLibrary.cpp) ----
+    // Where the libraries go: the system folder copies (the 64-bit one empty
+    // on a 32-bit system) and, when asked, the staging files in the product
+    // folder (the 64-bit one empty on a 32-bit system). 0 when a folder or
+    // the file name cannot be obtained.
+    int GetLayoutPaths(GString& target32, GString& target64, GString* staging32, GString* staging64);
+    // The library items for this system and the user's family and set; an
+    // output with no variant is null with size 0xFFFFFFFF. 0 for a system
+    // the variant table refuses.
+    int SelectLayoutItems(const void*& first, u32& firstSize, const void*& second, u32& secondSize);
+    // A pattern text (upper-case hexadecimal) as a new buffer the caller
+    // frees with free(); null for a missing, empty or malformed text.
+    u8* DecodeHexPattern(u32 id, u32& count);
+    // Offset of the first complete match of the pattern in the data, or -1.
+    static i32 FindPattern(const u8* data, u32 size, const u8* pattern, u32 count);
+    // Writes the key table's layout targets and, when wanted, the decimal
+    // comma into a decoded library. 0 when a pattern is missing, malformed
+    // or unmatched, or its table would reach past the end of the library.
+    int PatchLayoutLibrary(u8* library, u32 size, int wantComma);
+    // Decodes and patches one library, writes the staging file whole and
+    // queues its move over the target for the next restart.
+    int PrepareLayoutFile(const wch* target, const wch* staging, const void* item, u32 itemSize);
+    int PrepareLayout();
 
     // ---- Install procedure (install/InstallProcedure.cpp) ----
     int SetStartupValue();
