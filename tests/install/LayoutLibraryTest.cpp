@@ -769,6 +769,23 @@ TEST_F(LayoutStaging, PrepareLayout_QueuesBothLibrariesOfA64BitSystem)
     EXPECT_NE(pending.find(Lower(m_folder + L"\\kbdklwsz.dll64|!\\??\\" + system + L"\\kbdklwsz.dll")),
               std::wstring::npos)
         << "64-bit move in: " << std::string(pending.begin(), pending.end());
+
+    // A simulated restart carries the moves out.
+    const std::wstring system64 = std::wstring(system) + L"\\kbdklwsz.dll";
+    const std::wstring system32 = std::wstring(wow64) + L"\\kbdklwsz.dll";
+    std::wstring command = std::wstring(system) + L"\\wineboot.exe -r";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessW(0, &command[0], 0, 0, FALSE, 0, 0, 0, &startup, &process));
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 120000), WAIT_OBJECT_0);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    EXPECT_TRUE(ReadFileBytes(system64) == staged64) << "the 64-bit library in the system folder";
+    EXPECT_TRUE(ReadFileBytes(system32) == staged32) << "the 32-bit library in the 32-bit system folder";
+    EXPECT_EQ(GetFileAttributesW((m_folder + L"\\kbdklwsz.dll").c_str()), INVALID_FILE_ATTRIBUTES) << "moved away";
+    DeleteFileW(system64.c_str());
+    DeleteFileW(system32.c_str());
 }
 
 TEST_F(LayoutStaging, PrepareLayout_FailsOnIa64AfterQueuingThe32BitLibrary)
