@@ -40,7 +40,10 @@ add_windows_keys() {
     "$wine" reg add 'HKLM\SYSTEM\CurrentControlSet\Control\Keyboard Layout' /f &&
     "$wine" reg add 'HKCU\Keyboard Layout\Toggle' /v "Hotkey" /d "1" /f &&
     "$wine" reg add 'HKCU\Keyboard Layout\Toggle' /v "Language Hotkey" /d "1" /f &&
-    "$wine" reg add 'HKCU\Keyboard Layout\Toggle' /v "Layout Hotkey" /d "2" /f
+    "$wine" reg add 'HKCU\Keyboard Layout\Toggle' /v "Layout Hotkey" /d "2" /f &&
+    # A crashing test prints its backtrace and ends instead of waiting for
+    # somebody to close a crash dialog on the virtual display.
+    "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
 }
 
 case "$action" in
