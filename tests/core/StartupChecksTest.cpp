@@ -1,6 +1,7 @@
 #include "core/Install.h"
 
 #include "tests/install/TestStrings.h"
+#include "ui/Wizard.h"
 
 #include <gtest/gtest.h>
 
@@ -128,11 +129,14 @@ protected:
     {
         DeleteFileW(m_copy.c_str());
         DeleteFileW((m_copy + L".out").c_str());
+        DeleteFileW((m_copy + L".msg").c_str());
         (void)RegDeleteTreeW(HKEY_CURRENT_USER, m_settings.c_str());
     }
 
     // version, arch, 64-bit flag and support as the probe saw them.
-    bool Probe(const wchar_t* windowsVersion, std::vector<int>& seen)
+    // Runs one probe test in the copy under the given Windows version; the
+    // numbers it wrote are read back into seen.
+    bool Probe(const wchar_t* windowsVersion, const wchar_t* probeTest, std::vector<int>& seen, size_t count)
     {
         HKEY key = 0;
         if (RegCreateKeyExW(HKEY_CURRENT_USER, m_settings.c_str(), 0, 0, 0, KEY_SET_VALUE, 0, &key, 0) !=
@@ -145,8 +149,8 @@ protected:
             return false;
         DeleteFileW((m_copy + L".out").c_str());
 
-        std::wstring line = L"\"" + m_copy +
-                            L"\" --gtest_also_run_disabled_tests --gtest_filter=StartupChecksProbe.DISABLED_ReportSystem";
+        DeleteFileW((m_copy + L".msg").c_str());
+        std::wstring line = L"\"" + m_copy + L"\" --gtest_also_run_disabled_tests --gtest_filter=" + probeTest;
         STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION process = {};
@@ -161,10 +165,12 @@ protected:
         FILE* in = _wfopen((m_copy + L".out").c_str(), L"r");
         if (!in)
             return false;
-        seen.assign(5, -1);
-        int fields = fscanf(in, "%d %d %d %d %d", &seen[0], &seen[1], &seen[2], &seen[3], &seen[4]);
+        seen.assign(count, -1);
+        size_t fields = 0;
+        while (fields < count && fscanf(in, "%d", &seen[fields]) == 1)
+            ++fields;
         fclose(in);
-        return fields == 5;
+        return fields == count;
     }
 
     std::wstring m_name;
@@ -189,12 +195,93 @@ TEST_F(VersionProbe, RefusesWindows2000AndXpOn64BitAndAcceptsTheRest)
     {
         SCOPED_TRACE(testing::Message() << "Wine setting " << std::string(c.setting, c.setting + wcslen(c.setting)));
         std::vector<int> seen;
-        ASSERT_TRUE(Probe(c.setting, seen));
+        ASSERT_TRUE(Probe(c.setting, L"StartupChecksProbe.DISABLED_ReportSystem", seen, 5));
         EXPECT_EQ(seen[0], 1);
         EXPECT_NE(std::find(c.versions.begin(), c.versions.end(), seen[1]), c.versions.end()) << "saw " << seen[1];
         EXPECT_EQ(seen[2], kArchAmd64);
         EXPECT_EQ(seen[3], 1);
         EXPECT_EQ(seen[4], c.supported);
+    }
+}
+
+// Closes the first message box of this process and keeps its text.
+struct MessageBoxWatch
+{
+    std::wstring text;
+    bool seen = false;
+
+    static DWORD WINAPI Watch(void* parameter)
+    {
+        MessageBoxWatch* watch = static_cast<MessageBoxWatch*>(parameter);
+        for (int i = 0; i < 400 && !watch->seen; ++i)
+        {
+            HWND box = 0;
+            while ((box = FindWindowExW(0, box, L"#32770", 0)) != 0)
+            {
+                DWORD process = 0;
+                GetWindowThreadProcessId(box, &process);
+                if (process != GetCurrentProcessId() || !IsWindowVisible(box))
+                    continue;
+                wchar_t buffer[1024] = {};
+                GetDlgItemTextW(box, 0xFFFF, buffer, 1024);
+                watch->text = buffer;
+                watch->seen = true;
+                PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+                break;
+            }
+            Sleep(50);
+        }
+        return 0;
+    }
+};
+
+// Run only inside the probe copies: the whole run on a system it refuses.
+TEST(StartupChecksProbe, DISABLED_RunOnRefusedSystem)
+{
+    CInstall install;
+    ASSERT_EQ(install.AttachStringTables(), 1);
+    install.m_wizard = new CWizard(&install);
+    MessageBoxWatch watch;
+    HANDLE watcher = CreateThread(0, 0, MessageBoxWatch::Watch, &watch, 0, 0);
+    ASSERT_NE(watcher, nullptr);
+    const int result = install.Run();
+    WaitForSingleObject(watcher, 30000);
+    CloseHandle(watcher);
+
+    FILE* out = _wfopen((OwnPath() + L".out").c_str(), L"w");
+    ASSERT_NE(out, nullptr);
+    fprintf(out, "%d %d %d %d\n", result, install.m_osVersion, watch.seen ? 1 : 0, install.m_uiLanguage);
+    fclose(out);
+    FILE* message = _wfopen((OwnPath() + L".msg").c_str(), L"wb");
+    ASSERT_NE(message, nullptr);
+    fwrite(watch.text.data(), sizeof(wchar_t), watch.text.size(), message);
+    fclose(message);
+}
+
+TEST_F(VersionProbe, Run_ShowsTheUnsupportedSystemMessageAndEndsOnWindows2000AndXp)
+{
+    CInstall texts;
+    ASSERT_EQ(texts.AttachStringTables(), 1);
+    for (const wchar_t* setting : {L"win2k", L"winxp"})
+    {
+        SCOPED_TRACE(testing::Message() << "Wine setting " << std::string(setting, setting + wcslen(setting)));
+        std::vector<int> seen;
+        ASSERT_TRUE(Probe(setting, L"StartupChecksProbe.DISABLED_RunOnRefusedSystem", seen, 4));
+        EXPECT_EQ(seen[0], 0);
+        EXPECT_EQ(seen[1], setting[3] == L'2' ? 50 : 51);
+        ASSERT_EQ(seen[2], 1) << "no message box was shown";
+
+        ASSERT_EQ(texts.SetUiLanguage(static_cast<u32>(seen[3])), 1);
+        GString expected;
+        ASSERT_EQ(texts.GetString(124, expected), 1);
+        FILE* in = _wfopen((m_copy + L".msg").c_str(), L"rb");
+        ASSERT_NE(in, nullptr);
+        std::wstring shown;
+        wchar_t unit = 0;
+        while (fread(&unit, sizeof(unit), 1, in) == 1)
+            shown.push_back(unit);
+        fclose(in);
+        EXPECT_EQ(shown, Text(expected));
     }
 }
 
