@@ -220,8 +220,27 @@ public:
     int PrepareLayoutFile(const wch* target, const wch* staging, const void* item, u32 itemSize);
     int PrepareLayout();
 
-    // ---- Install procedure (install/InstallProcedure.cpp) ----
+    // ---- Install procedure (install/InstallProcedure.cpp, install/InstalledPrograms.cpp) ----
+    // Nothing done is undone when a later step fails.
+    int Install();
+    int InstallFiles();
+    int WriteLauncherFile(const wch* path);
+    int RegisterLayout();
+    // The regional-settings text that adds the layout under the language id
+    // (the default input when the option is set). The id of the format used
+    // (62, or 63 on Windows 8 and later with a user named), 0 when a text is
+    // missing or cannot be formatted.
+    int BuildLanguageSettingsText(u16 langId, int option, GString& out);
+    int ApplyLanguageSettings(u16 langId, int option);
+    int DisableLanguageHotkeys();
     int SetStartupValue();
+    // The product's entry in the platform's list of installed programs,
+    // whose remove and change commands start the setup copy.
+    int WriteInstalledProgramsEntry();
+    int RemoveInstalledProgramsEntry();
+    // The main document, extra document and target file items placed by
+    // InstallFiles, in this order; null places the program's own.
+    const struct PayloadItem* m_installItems = nullptr;
 
     // ---- Uninstall procedure (install/UninstallProcedure.cpp) ----
 
