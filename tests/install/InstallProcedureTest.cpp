@@ -530,6 +530,38 @@ TEST_F(InstallRun, Install_FirstInstallPlacesEveryFileWithItsContent)
     EXPECT_GT(ReadBytes(Staging64()).size(), 0u) << "64-bit staging library";
 }
 
+TEST_F(InstallRun, Install_WithoutTestItemsPlacesTheProgramsOwnDocuments)
+{
+    std::unique_ptr<CInstall> run;
+    ASSERT_NO_FATAL_FAILURE(NewRun(run, 1, 1));
+    run->m_installItems = nullptr;
+    ASSERT_EQ(run->Install(), 1);
+
+    struct ItemCase
+    {
+        const char* slot;
+        const PayloadItem* item;
+        u32 storedSize;
+        GString CInstall::*path;
+    };
+    const ItemCase items[] = {
+        {"MainDocument", &g_mainDocumentItem, 1149048, &CInstall::m_mainDocument},
+        {"ExtraDocument", &g_extraDocumentItem, 759160, &CInstall::m_extraDocument},
+        {"TargetFile", &g_targetFileItem, 3128, &CInstall::m_targetFile},
+    };
+    for (const ItemCase& item : items)
+    {
+        EXPECT_EQ(item.item->size, item.storedSize) << item.slot;
+        u32 size = item.item->size;
+        void* data = run->m_guard.DecodeItem(item.item->bytes, size, 0);
+        ASSERT_TRUE(data) << item.slot;
+        const std::vector<u8> expected(static_cast<u8*>(data), static_cast<u8*>(data) + size);
+        free(data);
+        EXPECT_GT(expected.size(), 0u) << item.slot;
+        EXPECT_EQ(ReadBytes(Path((*run).*item.path)), expected) << item.slot;
+    }
+}
+
 TEST_F(InstallRun, Install_FirstInstallMakesEveryLinkToItsTarget)
 {
     std::unique_ptr<CInstall> run;
