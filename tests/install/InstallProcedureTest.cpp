@@ -799,6 +799,26 @@ TEST_F(InstallRun, Install_OverThisVersionRewritesTheDocumentAndSetupCopyAndLeav
     EXPECT_EQ(DwordAt(HKEY_LOCAL_MACHINE, m_documentPath, Name(29)), 1u);
 }
 
+TEST_F(InstallRun, Install_StartedFromTheSetupCopyKeepsThatCopy)
+{
+    ASSERT_NO_FATAL_FAILURE(FirstInstall(1));
+    // The record is gone but the copy stayed, and the user starts it.
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, (m_recordPath + L"\\" + Name(kLayoutGroupKey)).c_str());
+
+    std::unique_ptr<CInstall> run;
+    ASSERT_NO_FATAL_FAILURE(NewRun(run, 1, 1));
+    const std::vector<u8> copy = ReadBytes(Path(run->m_setupCopy));
+    ASSERT_FALSE(copy.empty());
+    run->m_runningProgram.Assign(run->m_setupCopy);
+    run->m_recordedSetupCopy.Assign(run->m_setupCopy);
+    ASSERT_EQ(run->Install(), 1);
+
+    EXPECT_EQ(ReadBytes(Path(run->m_setupCopy)), copy);
+    LinkContent link = ReadLink(Path(run->m_setupMenuLink));
+    ASSERT_TRUE(link.loaded);
+    EXPECT_EQ(link.target, Path(run->m_setupCopy));
+}
+
 TEST_F(InstallRun, Install_SecondInstallationAddsToTheInstallCountAndKeepsTheDocumentCount)
 {
     ASSERT_NO_FATAL_FAILURE(FirstInstall(1));
