@@ -243,6 +243,25 @@ public:
     const struct PayloadItem* m_installItems = nullptr;
 
     // ---- Uninstall procedure (install/UninstallProcedure.cpp) ----
+    // Removes what the record lists, shared parts only when their counts
+    // reach 0, and queues the libraries' deletion for the next restart. 0,
+    // with nothing removed and the counts as read, when the library paths
+    // cannot be built.
+    int Uninstall();
+    // Removes the files of the earlier version that kept no record and, when
+    // asked, queues the layout libraries' deletion for the next restart. 0
+    // only when the deletion was asked and the library paths cannot be built.
+    int RemoveEarlierVersionFiles(int scheduleLibraries);
+    // Deletes the layout's registration values and key, in the 64-bit view
+    // on a 64-bit system; 0 when the registration key cannot be opened.
+    int UnregisterLayout();
+    // The regional-settings text that takes the layout out of the user's
+    // input list; the id of the format used, 0 when it is missing or cannot
+    // be formatted.
+    int BuildLanguageRemovalText(GString& out);
+    // Hands that text to the platform, unless another installation still
+    // counts; 0 when the settings file cannot be made or written.
+    int ApplyLanguageRemoval();
 
 public:
     u16 m_defaultLangId;
