@@ -15,6 +15,7 @@ const u32 kStringBodyNew = 131;
 const u32 kStringBodyInstalled = 136;
 const u32 kStringRemoveQuestion = 129;
 const u32 kStringNeedsAdmin = 123;
+const u32 kStringRemovalFailed = 350;
 const u32 kStringSettingsExtension = 41;
 const u32 kStringSettingsCommand = 2;
 const u32 kStringSettingsArgument = 95;
@@ -130,13 +131,14 @@ int CDlgWelcome::Remove()
         PostToMain(WM_WIZ_DONE);
         return 1;
     }
-    // The removal stopped part way: give the page back, so that the user
-    // can try again or leave.
+    // The removal could not start: give the page back, so that the user
+    // can try again or leave, and say so.
     if (m_hwnd) {
         for (HWND child = GetWindow(m_hwnd, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
             EnableWindow(child, TRUE);
         ShowButtonSet();
     }
+    ShowMessageId(kStringRemovalFailed, MB_OK | MB_ICONEXCLAMATION);
     return 1;
 }
 
