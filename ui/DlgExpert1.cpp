@@ -63,23 +63,5 @@ int CDlgExpert1::OnCommand()
     }
     if (m_notifyCode != BN_CLICKED)
         return 0;
-
-    switch (m_controlId) {
-    case IDC_CANCEL:
-        PostToMain(WM_WIZ_CANCEL);
-        return 1;
-    case IDC_BACK:
-        SaveRows(layout, m_rowMemory, m_rowCount);
-        PostToMain(WM_WIZ_SETUP);
-        return 1;
-    case IDC_EXPERT2:
-        SaveRows(layout, m_rowMemory, m_rowCount);
-        PostToMain(WM_WIZ_EXPERT2);
-        return 1;
-    }
-    if (RowScancode(layout, m_controlId + kRowListOffset)) {
-        ToggleRow(layout, m_rowMemory, m_rowCount, m_filled, m_controlId);
-        return 1;
-    }
-    return 0;
+    return OnPageClick(layout, m_rowMemory, m_rowCount, m_filled, IDC_EXPERT2, WM_WIZ_EXPERT2);
 }

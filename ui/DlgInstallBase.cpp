@@ -1,7 +1,9 @@
 #include "ui/DlgInstallBase.h"
 
 #include "core/Install.h"
+#include "ui/Resource.h"
 #include "ui/Wizard.h"
+#include "ui/WndMain.h"
 
 #include <stdlib.h>
 
@@ -203,4 +205,24 @@ void CDlgInstallBase::SaveRows(const KeyPageLayout& layout, const WndPair* rows,
         SetColumn(*key, layout, value);
     }
     (void)install->NormaliseKeys();
+}
+
+int CDlgInstallBase::OnPageClick(const KeyPageLayout& layout, WndPair* rows, u32 rowCount, u32* filled,
+                                 int otherPageId, u32 otherPageMessage)
+{
+    if (m_controlId == IDC_CANCEL) {
+        // Leaving the wizard keeps what single choices already wrote.
+        PostToMain(WM_WIZ_CANCEL);
+        return 1;
+    }
+    if (m_controlId == IDC_BACK || m_controlId == otherPageId) {
+        SaveRows(layout, rows, rowCount);
+        PostToMain(m_controlId == IDC_BACK ? WM_WIZ_SETUP : otherPageMessage);
+        return 1;
+    }
+    if (RowScancode(layout, m_controlId + kRowListOffset)) {
+        ToggleRow(layout, rows, rowCount, filled, m_controlId);
+        return 1;
+    }
+    return 0;
 }

@@ -46,6 +46,10 @@ protected:
     void ToggleRow(const KeyPageLayout& layout, WndPair* rows, u32 rowCount, u32* filled, int checkId);
     void ChooseTarget(const KeyPageLayout& layout, WndPair* rows, int listId);
     void SaveRows(const KeyPageLayout& layout, const WndPair* rows, u32 rowCount);
+    // Cancel, Back, the other page's button and the rows' check boxes; 0 for
+    // other controls. otherPageId leads to otherPageMessage, saving first.
+    int OnPageClick(const KeyPageLayout& layout, WndPair* rows, u32 rowCount, u32* filled, int otherPageId,
+                    u32 otherPageMessage);
     // A row's list as the page's row table knows it; 0 for other controls.
     u16 RowScancode(const KeyPageLayout& layout, int listId) const;
 };
