@@ -62,10 +62,13 @@ const u32 kValueDecimalFlag = 159;
 const u32 kValueAltSetA = 155;
 const u32 kValueAltSetB = 156;
 
-const u32 kRecordValues[] = {kValuePrevLayout,         kValueInstallCount,        kValueLauncherMenuLink,
-                             kValueLauncher,           kValueLauncherDesktopLink, kValueTargetLinkMenu,
-                             kValueTargetLinkDesktop,  kValueExtraDocument,       kValueExtraDocumentMenuLink,
-                             kValueExtraDocumentDesktopLink, kValueTargetFile,    kValueStoredVersion};
+// What each key holds, for removal.
+const u32 kRecordValues[] = {
+    kValuePrevLayout,          kValueInstallCount,          kValueLauncherMenuLink,
+    kValueLauncher,            kValueLauncherDesktopLink,   kValueTargetLinkMenu,
+    kValueTargetLinkDesktop,   kValueExtraDocument,         kValueExtraDocumentMenuLink,
+    kValueExtraDocumentDesktopLink, kValueTargetFile,       kValueStoredVersion,
+};
 const u32 kDocumentValues[] = {kValueMainDocument, kValueMainDocumentMenuLink, kValueMainDocumentDesktopLink,
                                kValueStoredVersion2, kValueDocRefCount};
 const u32 kLayoutPathValues[] = {kValueSetupCopy, kValueSetupMenuLink, kValueInstalledVersion};
