@@ -6,15 +6,20 @@
 
 #include "core/Install.h"
 
+#include "payload/Catalogue.h"
+#include "tests/install/TestItems.h"
 #include "tests/install/TestStrings.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
+#include <objbase.h>
 #include <shlobj.h>
 
 #include <functional>
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -102,6 +107,26 @@ std::vector<std::wstring> FilesMatching(const std::wstring& folder, const std::w
     } while (FindNextFileW(search, &found));
     FindClose(search);
     return names;
+}
+
+// Every file and folder below a folder, as paths with the prefix; only the
+// first level when not recursive.
+void ListTree(const std::wstring& folder, const std::wstring& prefix, std::set<std::wstring>& out, bool recursive)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do
+    {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        out.insert(prefix + name);
+        if (recursive && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            ListTree(folder + L"\\" + name, prefix + name + L"\\", out, true);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
 }
 
 std::wstring Lower(std::wstring text)
@@ -732,6 +757,103 @@ TEST_F(UninstallTest, Uninstall_LastInstallationRemovesWhatItRecordedAndQueuesTh
     EXPECT_FALSE(FileExists(m_target32));
     EXPECT_FALSE(FileExists(m_target64));
     EXPECT_TRUE(PendingRenames().empty());
+}
+
+TEST_F(UninstallTest, Uninstall_AfterARealInstallLeavesOnlyTheDocumentedTraces)
+{
+    const bool comJoined = SUCCEEDED(CoInitializeEx(0, COINIT_MULTITHREADED));
+    // The places the program writes to. The user's own desktop and
+    // documents, which only an earlier version used, may be a home folder
+    // shared with everything else on the machine: they are not compared.
+    const int folders[] = {CSIDL_PROGRAM_FILES, CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_DESKTOPDIRECTORY};
+    auto files = [&] {
+        std::set<std::wstring> all;
+        for (int csidl : folders)
+        {
+            GString path;
+            if (m_names.GetSpecialFolder(csidl, path))
+                ListTree(Text(path), Text(path) + L"\\", all, true);
+        }
+        return all;
+    };
+    auto registry = [&] {
+        return std::vector<std::wstring>{Snapshot(HKEY_LOCAL_MACHINE, m_makerPath),
+                                         Snapshot(HKEY_LOCAL_MACHINE, m_layoutsPath),
+                                         Snapshot(HKEY_LOCAL_MACHINE, m_entryPath),
+                                         Snapshot(HKEY_LOCAL_MACHINE, Name(kRunKey))};
+    };
+    const std::set<std::wstring> filesBefore = files();
+    const std::vector<std::wstring> registryBefore = registry();
+
+    // The install as the setup page runs it, with small documents.
+    const std::vector<u8> main = PackTestItem(m_names.m_guard, {'m', 'a', 'i', 'n'});
+    const std::vector<u8> extra = PackTestItem(m_names.m_guard, {'e', 'x', 't', 'r', 'a'});
+    const std::vector<u8> target = PackTestItem(m_names.m_guard, {'t', 'r', 'y'});
+    ASSERT_FALSE(main.empty() || extra.empty() || target.empty());
+    const PayloadItem items[3] = {{main.data(), static_cast<u32>(main.size())},
+                                  {extra.data(), static_cast<u32>(extra.size())},
+                                  {target.data(), static_cast<u32>(target.size())}};
+    {
+        CInstall installer;
+        Prepare(installer);
+        installer.ReadScancodeMap();
+        installer.ReadRecord();
+        ASSERT_EQ(installer.m_installedVersion, 0u);
+        ASSERT_TRUE(installer.SetFamily(1));
+        ASSERT_TRUE(installer.SetDecimalFlag(0));
+        installer.SetLayoutLangId(0x0415);
+        installer.SetDesktopShortcuts(1);
+        installer.SetHotkeyOption(1);
+        installer.m_installItems = items;
+        ASSERT_EQ(installer.Install(), 1);
+    }
+    ASSERT_TRUE(FileExists(Text(m_names.m_mainDocument)));
+    ASSERT_TRUE(HasKey(HKEY_LOCAL_MACHINE, m_entryPath));
+    const std::vector<std::vector<u8>> keptAfterInstall = KeptValues();
+    GString target32, target64, staging32, staging64;
+    ASSERT_EQ(m_names.GetLayoutPaths(target32, target64, &staging32, &staging64), 1);
+    ASSERT_TRUE(FileExists(Text(staging32)));
+    ASSERT_TRUE(FileExists(Text(staging64)));
+
+    // The next run removes it from the welcome page.
+    CInstall remover;
+    PrepareRemover(remover);
+    ASSERT_EQ(remover.m_installedVersion, 190u);
+    WatchRemovalSettings(remover);
+    EXPECT_EQ(remover.Uninstall(), 1);
+
+    // The scancode map and the hotkeys stay as the install left them.
+    EXPECT_EQ(KeptValues(), keptAfterInstall);
+    EXPECT_EQ(registry(), registryBefore);
+    EXPECT_TRUE(WaitFor([&] { return FileExists(m_plantedMark); })) << "the removal settings command did not run";
+
+    // At the restart the staged libraries move into place and go.
+    ASSERT_TRUE(RunRestartStep());
+    EXPECT_FALSE(FileExists(m_target32));
+    EXPECT_FALSE(FileExists(m_target64));
+    EXPECT_FALSE(FileExists(Text(staging32)));
+    EXPECT_FALSE(FileExists(Text(staging64)));
+    EXPECT_TRUE(PendingRenames().empty());
+
+    // What stays are the product folder, which held the staged libraries,
+    // and the maker folder around it.
+    const std::set<std::wstring> filesAfter = files();
+    std::set<std::wstring> added, removed;
+    for (const std::wstring& path : filesAfter)
+    {
+        if (!filesBefore.count(path))
+            added.insert(Lower(path));
+    }
+    for (const std::wstring& path : filesBefore)
+    {
+        if (!filesAfter.count(path))
+            removed.insert(path);
+    }
+    const std::set<std::wstring> traces = {Lower(m_folders[0]), Lower(m_folders[1])};
+    EXPECT_EQ(added, traces);
+    EXPECT_TRUE(removed.empty());
+    if (comJoined)
+        CoUninitialize();
 }
 
 TEST_F(UninstallTest, Uninstall_WithTwoInstallationsKeepsTheSharedPartsAndCountsOneEach)
