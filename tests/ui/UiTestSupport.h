@@ -34,24 +34,42 @@ inline std::wstring WindowText(HWND hwnd)
 class InstallFixture : public ::testing::Test
 {
 protected:
-    void SetUp() override
+    void SetUp() override { ASSERT_TRUE(Open()); }
+
+    void TearDown() override { Close(); }
+
+    // A fresh installer object, for table-driven tests that run the wizard per case.
+    bool Reopen()
     {
-        m_instance = GetModuleHandleW(0);
-        ASSERT_TRUE(m_install.Init(m_instance));
-        m_wizard = m_install.m_wizard;
-        ASSERT_NE(m_wizard, nullptr);
-        m_install.m_uiLanguage = 0;
+        Close();
+        return Open();
     }
 
-    void TearDown() override
+    bool Open()
     {
+        m_instance = GetModuleHandleW(0);
+        m_install = new CInstall;
+        if (!m_install->Init(m_instance))
+            return false;
+        m_wizard = m_install->m_wizard;
+        m_install->m_uiLanguage = 0;
+        return m_wizard != 0;
+    }
+
+    void Close()
+    {
+        if (!m_install)
+            return;
         // The main window class outlives the window that registered it.
-        std::wstring className = StringText(m_install, 94);
+        std::wstring className = StringText(*m_install, 94);
+        delete m_install;
+        m_install = 0;
+        m_wizard = 0;
         (void)UnregisterClassW(className.c_str(), m_instance);
     }
 
     HINSTANCE m_instance = 0;
-    CInstall m_install;
+    CInstall* m_install = 0;
     CWizard* m_wizard = 0;
 };
 
@@ -59,7 +77,8 @@ protected:
 // a message box's), one step per timer tick. A step returns true when it is
 // done and false to be asked again at the next tick. Timer ticks come only
 // when no posted message waits, so what a step posted has been handled when
-// the next step runs.
+// the next step runs. A step must not itself wait in a modal loop (post the
+// click that opens a message box instead of sending it).
 class CLoopScript
 {
 public:
@@ -98,8 +117,18 @@ private:
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD)
     {
         CLoopScript* self = s_current;
-        if (!self || self->m_running || self->Finished())
+        if (!self || self->Finished())
             return;
+        if (self->m_running) {
+            // A step is stuck in a modal loop of its own: only watch the time.
+            if (++self->m_ticks > self->m_ticksPerStep && !self->m_timedOut) {
+                self->m_timedOut = true;
+                ADD_FAILURE() << "step " << self->m_index << " did not return";
+                if (self->m_onTimeout)
+                    self->m_onTimeout();
+            }
+            return;
+        }
         // A step may start a modal loop of its own, in which ticks go on.
         self->m_running = true;
         bool done = self->m_steps[self->m_index]();
@@ -107,7 +136,7 @@ private:
         if (done) {
             self->m_index++;
             self->m_ticks = 0;
-        } else if (++self->m_ticks > self->m_ticksPerStep) {
+        } else if (++self->m_ticks > self->m_ticksPerStep && !self->m_timedOut) {
             self->m_timedOut = true;
             ADD_FAILURE() << "step " << self->m_index << " did not complete";
             self->m_index = self->m_steps.size();

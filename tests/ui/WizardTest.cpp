@@ -19,7 +19,7 @@ protected:
     void RunWizard(CLoopScript& script, bool mayEndEarly = false)
     {
         script.m_onTimeout = [this] {
-            m_install.SetPage(kStepEnding);
+            m_install->SetPage(kStepEnding);
             if (Main())
                 DestroyWindow(Main());
             else
@@ -27,8 +27,9 @@ protected:
         };
         script.Start();
         EXPECT_EQ(m_wizard->RunLoop(), 1);
-        if (!mayEndEarly)
+        if (!mayEndEarly) {
             EXPECT_TRUE(script.Finished()) << "the loop ended at step " << script.StepIndex();
+        }
         EXPECT_FALSE(script.TimedOut());
         script.Stop();
     }
@@ -42,7 +43,7 @@ TEST_F(WizardFixture, Init_CreatesTheBoldHeaderFontInTheFaceOfString40)
     ASSERT_EQ(GetObjectW(font, sizeof(described), &described), static_cast<int>(sizeof(described)));
     EXPECT_EQ(described.lfHeight, -30);
     EXPECT_EQ(described.lfWeight, 700);
-    EXPECT_EQ(std::wstring(described.lfFaceName), StringText(m_install, 40).substr(0, 31));
+    EXPECT_EQ(std::wstring(described.lfFaceName), StringText(*m_install, 40).substr(0, 31));
 }
 
 TEST(WizardInit, RefusesMissingInstallerObjectOrInstance)
@@ -67,15 +68,15 @@ TEST_F(WizardFixture, RunLoop_ShowsTheWelcomePageBelowTheHeaderInACentredWindow)
         [&] {
             if (!PageHas(IDC_WELCOME_HEADING))
                 return false;
-            EXPECT_EQ(m_install.GetPage(), kStepWelcome);
+            EXPECT_EQ(m_install->GetPage(), kStepWelcome);
             GetWindowRect(Main(), &window);
             GetClientRect(Main(), &client);
             GetWindowRect(Page(), &page);
             GetClientRect(Page(), &pageClient);
             GetWindowRect(GetDesktopWindow(), &desktop);
             EXPECT_TRUE(IsWindowVisible(Main()));
-            EXPECT_EQ(WindowText(Main()), StringText(m_install, 93));
-            m_install.SetPage(kStepEnding);
+            EXPECT_EQ(WindowText(Main()), StringText(*m_install, 93));
+            m_install->SetPage(kStepEnding);
             PostMessageW(Main(), WM_CLOSE, 0, 0);
             return true;
         },
@@ -111,14 +112,14 @@ TEST_F(WizardFixture, Navigation_FollowsTheStepAndKeepsTheWindowSize)
         },
         [&] {
             EXPECT_EQ(Page(), welcome);
-            EXPECT_EQ(m_install.GetPage(), kStepWelcome);
+            EXPECT_EQ(m_install->GetPage(), kStepWelcome);
             PostMessageW(Main(), WM_WIZ_NEXT, 0, 0);
             return true;
         },
         [&] {
             EXPECT_TRUE(PageHas(IDC_EULA_TEXT));
             EXPECT_FALSE(IsWindow(welcome));
-            EXPECT_EQ(m_install.GetPage(), kStepLicence);
+            EXPECT_EQ(m_install->GetPage(), kStepLicence);
             licence = Page();
             GetWindowRect(Main(), &laterSize);
             RECT pageRect;
@@ -127,14 +128,14 @@ TEST_F(WizardFixture, Navigation_FollowsTheStepAndKeepsTheWindowSize)
             pageCorner.y = pageRect.top;
             ScreenToClient(Main(), &pageCorner);
             // A step that leads nowhere from here changes nothing.
-            m_install.SetPage(kStepKeys);
+            m_install->SetPage(kStepKeys);
             PostMessageW(Main(), WM_WIZ_NEXT, 0, 0);
             PostMessageW(Main(), WM_WIZ_BACK, 0, 0);
             return true;
         },
         [&] {
             EXPECT_EQ(Page(), licence);
-            m_install.SetPage(kStepLicence);
+            m_install->SetPage(kStepLicence);
             PostMessageW(Main(), WM_WIZ_BACK, 0, 0);
             return true;
         },
@@ -142,7 +143,7 @@ TEST_F(WizardFixture, Navigation_FollowsTheStepAndKeepsTheWindowSize)
             EXPECT_TRUE(PageHas(IDC_WELCOME_HEADING));
             EXPECT_FALSE(IsWindow(licence));
             EXPECT_NE(Page(), welcome);
-            m_install.SetPage(kStepEnding);
+            m_install->SetPage(kStepEnding);
             PostMessageW(Main(), WM_CLOSE, 0, 0);
             return true;
         },
@@ -172,8 +173,8 @@ TEST_F(WizardFixture, Cancel_AsksAndNoKeepsThePageYesEndsTheLoop)
             HWND box = OwnedMessageBox(Main());
             if (!box)
                 return false;
-            EXPECT_EQ(WindowText(GetDlgItem(box, 0xFFFF)), StringText(m_install, 96));
-            EXPECT_EQ(WindowText(box), StringText(m_install, 93));
+            EXPECT_EQ(WindowText(GetDlgItem(box, 0xFFFF)), StringText(*m_install, 96));
+            EXPECT_EQ(WindowText(box), StringText(*m_install, 93));
             SendMessageW(GetDlgItem(box, IDNO), BM_CLICK, 0, 0);
             return true;
         },
@@ -200,7 +201,7 @@ TEST_F(WizardFixture, Cancel_AsksAndNoKeepsThePageYesEndsTheLoop)
     EXPECT_EQ(m_wizard->GetMainWindow(), nullptr);
     EXPECT_EQ(m_wizard->GetCurrentPage(), nullptr);
     EXPECT_FALSE(IsWindow(page));
-    EXPECT_EQ(m_install.m_restartRequested, 0);
+    EXPECT_EQ(m_install->m_restartRequested, 0);
 }
 
 TEST_F(WizardFixture, CloseAtTheEndingStep_AsksNothing)
@@ -210,7 +211,7 @@ TEST_F(WizardFixture, CloseAtTheEndingStep_AsksNothing)
         [&] {
             if (!PageHas(IDC_WELCOME_HEADING))
                 return false;
-            m_install.SetPage(kStepEnding);
+            m_install->SetPage(kStepEnding);
             PostMessageW(Main(), WM_CLOSE, 0, 0);
             return true;
         },
@@ -235,16 +236,16 @@ TEST_F(WizardFixture, Finish_AsksForTheRestartAndCloses)
         [&] {
             if (!PageHas(IDC_WELCOME_HEADING))
                 return false;
-            m_install.SetPage(kStepEnding);
+            m_install->SetPage(kStepEnding);
             PostMessageW(Main(), WM_WIZ_FINISH, 0, 0);
             return true;
         },
     });
     script.m_onTimeout = 0;
     RunWizard(script);
-    EXPECT_EQ(m_install.m_restartRequested, 1);
+    EXPECT_EQ(m_install->m_restartRequested, 1);
     EXPECT_EQ(m_wizard->GetMainWindow(), nullptr);
-    m_install.m_restartRequested = 0;
+    m_install->m_restartRequested = 0;
 }
 
 TEST_F(WizardFixture, Teardown_DestroysWindowsLeftWhenTheLoopEnds)
@@ -284,7 +285,7 @@ TEST_F(WizardFixture, ShowWelcome_RefusesAPageThatIsShown)
             EXPECT_EQ(m_wizard->ShowLicence(), 1);
             EXPECT_EQ(m_wizard->ShowLicence(), 0);
             EXPECT_TRUE(PageHas(IDC_EULA_TEXT));
-            m_install.SetPage(kStepEnding);
+            m_install->SetPage(kStepEnding);
             PostMessageW(Main(), WM_CLOSE, 0, 0);
             return true;
         },
@@ -305,7 +306,7 @@ TEST_F(WizardFixture, DisableAllControls_DisablesEveryControlOfThePage)
                 EXPECT_FALSE(IsWindowEnabled(child));
             }
             EXPECT_EQ(children, 11);
-            m_install.SetPage(kStepEnding);
+            m_install->SetPage(kStepEnding);
             PostMessageW(Main(), WM_CLOSE, 0, 0);
             return true;
         },

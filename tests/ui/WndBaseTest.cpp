@@ -396,9 +396,9 @@ TEST_F(WndBaseFixture, SetItemStrings_SkipsMissingControlsAndCarriesOn)
     };
     SetDlgItemTextW(page->GetHwnd(), IDC_BACK, L"old");
     page->SetItemStrings(texts);
-    EXPECT_EQ(WindowText(GetDlgItem(page->GetHwnd(), IDC_EULA_HEADING)), StringText(m_install, 132));
+    EXPECT_EQ(WindowText(GetDlgItem(page->GetHwnd(), IDC_EULA_HEADING)), StringText(*m_install, 132));
     EXPECT_EQ(WindowText(GetDlgItem(page->GetHwnd(), IDC_BACK)), L"");
-    EXPECT_EQ(WindowText(GetDlgItem(page->GetHwnd(), IDC_NEXT)), StringText(m_install, 99));
+    EXPECT_EQ(WindowText(GetDlgItem(page->GetHwnd(), IDC_NEXT)), StringText(*m_install, 99));
     EXPECT_EQ(page->SetItemString(IDC_NEXT, 999999), 0);
     delete page;
 }
@@ -432,14 +432,15 @@ TEST_F(WndBaseFixture, FillCombo_AddsEntriesInOrderAndSelectsByData)
         EXPECT_EQ(page->FillComboItem(c.comboId, languages, c.select), 1);
         ASSERT_EQ(SendMessageW(combo, CB_GETCOUNT, 0, 0), 3);
         for (int i = 0; i < 3; i++) {
-            std::wstring expected = c.order[i] == std::wstring(L"-") ? L"" : StringText(m_install, _wtoi(c.order[i]));
+            std::wstring expected = c.order[i] == std::wstring(L"-") ? L"" : StringText(*m_install, _wtoi(c.order[i]));
             EXPECT_EQ(ComboText(combo, i), expected) << "entry " << i;
         }
         EXPECT_EQ(SendMessageW(combo, CB_GETCURSEL, 0, 0), c.selectedIndex);
-        if (c.selectedIndex >= 0)
+        if (c.selectedIndex >= 0) {
             EXPECT_EQ(static_cast<u32>(page->GetComboData(c.comboId)), c.select);
-        else
+        } else {
             EXPECT_EQ(page->GetComboData(c.comboId), 0);
+        }
         delete page;
     }
     CProbe* page = MakePage(IDD_WELCOME);
