@@ -2,7 +2,9 @@
 
 #include "core/Install.h"
 #include "payload/Catalogue.h"
+#include "ui/DlgDone.h"
 #include "ui/DlgEula.h"
+#include "ui/DlgSetup.h"
 #include "ui/DlgWelcome.h"
 #include "ui/Resource.h"
 #include "ui/WndMain.h"
@@ -197,13 +199,15 @@ int CWizard::ShowLicence()
     return ShowPage(m_licencePage, new (std::nothrow) CDlgEula, IDD_EULA);
 }
 
-// The setup, key and finish pages are not part of this program yet: their
-// objects cannot be made, which leaves the wizard on the page it shows.
 int CWizard::ShowSetup()
 {
-    return 0;
+    if (m_setupPage)
+        return 0;
+    return ShowPage(m_setupPage, new (std::nothrow) CDlgSetup, IDD_SETUP);
 }
 
+// The key pages are not part of this program yet: their objects cannot be
+// made, which leaves the wizard on the page it shows.
 int CWizard::ShowExpert1()
 {
     return 0;
@@ -216,7 +220,9 @@ int CWizard::ShowExpert2()
 
 int CWizard::ShowDone()
 {
-    return 0;
+    if (m_donePage)
+        return 0;
+    return ShowPage(m_donePage, new (std::nothrow) CDlgDone, IDD_DONE);
 }
 
 void CWizard::Unlink(CWndBase* wnd)
@@ -247,12 +253,12 @@ void CWizard::Forget(CWndBase* wnd)
 
 // ---- Procedures of the installer object ----
 
-// The install and uninstall procedures are not part of this program yet.
 int CWizard::Install()
 {
-    return 0;
+    return m_install ? m_install->Install() : 0;
 }
 
+// The uninstall procedure is not part of this program yet.
 int CWizard::Uninstall()
 {
     return 0;
