@@ -4,6 +4,8 @@
 #include "payload/Catalogue.h"
 #include "ui/DlgDone.h"
 #include "ui/DlgEula.h"
+#include "ui/DlgExpert1.h"
+#include "ui/DlgExpert2.h"
 #include "ui/DlgSetup.h"
 #include "ui/DlgWelcome.h"
 #include "ui/Resource.h"
@@ -206,16 +208,18 @@ int CWizard::ShowSetup()
     return ShowPage(m_setupPage, new (std::nothrow) CDlgSetup, IDD_SETUP);
 }
 
-// The key pages are not part of this program yet: their objects cannot be
-// made, which leaves the wizard on the page it shows.
 int CWizard::ShowExpert1()
 {
-    return 0;
+    if (m_expert1Page)
+        return 0;
+    return ShowPage(m_expert1Page, new (std::nothrow) CDlgExpert1, IDD_EXPERT1);
 }
 
 int CWizard::ShowExpert2()
 {
-    return 0;
+    if (m_expert2Page)
+        return 0;
+    return ShowPage(m_expert2Page, new (std::nothrow) CDlgExpert2, IDD_EXPERT2);
 }
 
 int CWizard::ShowDone()
@@ -258,10 +262,9 @@ int CWizard::Install()
     return m_install ? m_install->Install() : 0;
 }
 
-// The uninstall procedure is not part of this program yet.
 int CWizard::Uninstall()
 {
-    return 0;
+    return m_install ? m_install->Uninstall() : 0;
 }
 
 int CWizard::OpenWithAssociatedProgram(u32 extensionId, u32 formatId, const GString& argument)
