@@ -46,6 +46,19 @@ add_windows_keys() {
     "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
 }
 
+# A new prefix links the user's Desktop, Documents and the like to the Unix
+# home folder, and Wine's menu builder writes desktop entries there: make
+# them real folders of the prefix and switch the menu builder off, so that a
+# test run leaves nothing outside its prefix.
+keep_inside_prefix() {
+    for link in "$prefix"/drive_c/users/*/*; do
+        if [ -L "$link" ]; then
+            rm -f "$link" && mkdir -p "$link"
+        fi
+    done
+    "$wine" reg add 'HKCU\Software\Wine\DllOverrides' /v winemenubuilder.exe /d "" /f >/dev/null 2>&1
+}
+
 case "$action" in
 setup)
     [ -d "$prefix" ] && WINEPREFIX="$prefix" wineserver -k 2>/dev/null
@@ -55,6 +68,7 @@ setup)
     start_display || exit 1
     DISPLAY=$(cat "$displayfile") "$wine" wineboot -i >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 1; }
     add_windows_keys >/dev/null 2>&1 || { echo "could not add the Windows keys" >&2; exit 1; }
+    keep_inside_prefix
     wineserver -w
     echo "wine prefix ready: $prefix (display $(cat "$displayfile"))"
     ;;
