@@ -86,3 +86,41 @@ TEST(InstallObject, UpdateModeOnAcceptsLicenceAndOffKeepsIt)
     EXPECT_EQ(install.m_updateMode, 0);
     EXPECT_EQ(install.m_licenceAccepted, 1);
 }
+
+TEST(InstallObject, InitOpensThePayloadAndReadsTheDefaultLanguageId)
+{
+    CInstall install;
+    ASSERT_TRUE(install.Init(GetModuleHandleW(0)));
+    EXPECT_NE(install.m_wizard, nullptr);
+    GString text;
+    ASSERT_TRUE(install.GetString(86, text));
+    unsigned int expected = 0;
+    ASSERT_EQ(swscanf(text.MakeWide(), L"%X", &expected), 1);
+    EXPECT_EQ(install.m_defaultLangId, static_cast<u16>(expected));
+    EXPECT_NE(install.m_defaultLangId, 0);
+    // Family and decimal key are known once Init has run.
+    EXPECT_GE(install.m_family, 0);
+    EXPECT_GE(install.m_decimalFlag, 0);
+}
+
+TEST(InstallObject, FinishWithoutAProcedureWritesNoStartupValueAndReleasesTheTexts)
+{
+    CInstall install;
+    ASSERT_TRUE(install.Init(GetModuleHandleW(0)));
+    GString runKey, valueName;
+    ASSERT_TRUE(install.GetString(4, runKey));
+    ASSERT_TRUE(install.GetString(71, valueName));
+    HKEY key = 0;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, runKey.MakeWide(), 0, 0, 0, KEY_ALL_ACCESS, 0, &key, 0),
+              ERROR_SUCCESS);
+    (void)RegDeleteValueW(key, valueName.MakeWide());
+
+    install.Finish();
+    EXPECT_EQ(install.m_wizard, nullptr);
+    EXPECT_EQ(RegQueryValueExW(key, valueName.MakeWide(), 0, 0, 0, 0), ERROR_FILE_NOT_FOUND);
+    RegCloseKey(key);
+
+    GString after;
+    EXPECT_EQ(install.GetString(86, after), 0);
+    EXPECT_TRUE(after.IsEmpty());
+}
