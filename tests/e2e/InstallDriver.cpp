@@ -19,6 +19,8 @@
 // it runs under; a last argument en or pl insists on one. Every change is taken back at the end, so that the run's
 // prefix is left as it was found. Screenshots go to KLAWISZ_SHOT_DIR.
 
+#include "DriverWindows.h"
+
 #include <windows.h>
 
 #include <objbase.h>
@@ -33,10 +35,8 @@
 
 namespace {
 
-const DWORD kWaitMs = 15000;
 const DWORD kInstallWaitMs = 240000;
 const DWORD kRestartWaitMs = 180000;
-const UINT kSendTimeoutMs = 5000;
 const int kMessageTextId = 0xFFFF;
 
 // Control ids of the pages.
@@ -345,87 +345,6 @@ std::vector<std::wstring> MultiStrings(const RegValue& value)
     return out;
 }
 
-// ---- Windows of another process ----
-
-int WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = kWaitMs)
-{
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (condition())
-            return 1;
-        if (GetTickCount() - start > timeoutMs)
-            return 0;
-        Sleep(20);
-    }
-}
-
-std::wstring ClassOf(HWND hwnd)
-{
-    wchar_t name[256];
-    int n = GetClassNameW(hwnd, name, 256);
-    return std::wstring(name, n > 0 ? n : 0);
-}
-
-std::wstring TextOf(HWND hwnd)
-{
-    if (!hwnd)
-        return L"<no window>";
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &length))
-        return L"<no answer>";
-    std::vector<wchar_t> buffer(length + 1);
-    DWORD_PTR got = 0;
-    SendMessageTimeoutW(hwnd, WM_GETTEXT, buffer.size(), reinterpret_cast<LPARAM>(&buffer[0]), SMTO_ABORTIFHUNG,
-        kSendTimeoutMs, &got);
-    return std::wstring(&buffer[0], got);
-}
-
-LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    DWORD_PTR result = 0;
-    SendMessageTimeoutW(hwnd, message, wParam, lParam, SMTO_ABORTIFHUNG, kSendTimeoutMs, &result);
-    return static_cast<LRESULT>(result);
-}
-
-struct TopLevelSearch
-{
-    DWORD pid;
-    std::wstring className;
-    HWND found;
-};
-
-BOOL CALLBACK FindTopLevel(HWND hwnd, LPARAM param)
-{
-    TopLevelSearch* search = reinterpret_cast<TopLevelSearch*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != search->pid || !IsWindowVisible(hwnd) || ClassOf(hwnd) != search->className)
-        return TRUE;
-    search->found = hwnd;
-    return FALSE;
-}
-
-HWND TopLevelOf(DWORD pid, const std::wstring& className)
-{
-    TopLevelSearch search = { pid, className, 0 };
-    EnumWindows(FindTopLevel, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-// The page inside the main window that holds the given control.
-HWND PageWith(HWND main, int controlId)
-{
-    for (HWND child = GetWindow(main, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        if (IsWindowVisible(child) && GetDlgItem(child, controlId))
-            return child;
-    }
-    return 0;
-}
-
-bool Visible(HWND item)
-{
-    return item && (GetWindowLongPtrW(item, GWL_STYLE) & WS_VISIBLE) != 0;
-}
 
 bool Ticked(HWND item)
 {
